@@ -143,11 +143,15 @@ TEST(EulerOrders, EveryOrderComposesItsAxisRotationsAndRoundTrips) {
       for (int k = 0; k < 4; ++k) ASSERT_NEAR(q.v[k], rq.v[k], 1e-6) << k;
 
       euler_angles back;
+      const mat4f m_before = m;
       mat4f_to_euler(&m, code, &back);
+      EXPECT_RECORD_BITS_EQ(m_before, m);
       for (int k = 0; k < 3; ++k) ASSERT_NEAR(back.v[k], e.v[k], 2e-5) << "matrix " << k;
       ASSERT_BITS_EQ(static_cast<float>(code), back.v[3]);
 
+      const quatf q_before = q;
       quatf_to_euler(&q, code, &back);
+      EXPECT_RECORD_BITS_EQ(q_before, q);
       for (int k = 0; k < 3; ++k) ASSERT_NEAR(back.v[k], e.v[k], 2e-5) << "quat " << k;
       ASSERT_BITS_EQ(static_cast<float>(code), back.v[3]);
     }
