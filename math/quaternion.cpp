@@ -139,8 +139,8 @@ void mat3f_to_quatf(const mat3f *m, quatf *q) {
     const float d = m3(m, i, i) - (m3(m, j, j) + m3(m, k, k));
     float s = static_cast<float>(std::sqrt(static_cast<double>(d) + 1.0));
     r[i] = s * 0.5f;
-    // A root of 0 (only for matrices that are no rotation) multiplies the
-    // remaining components by 0 instead of dividing by it.
+    // Should the root be 0, the remaining components are multiplied by 0
+    // rather than divided by it.
     if (s != 0.0f) s = 0.5f / s;
     r[QW] = (m3(m, k, j) - m3(m, j, k)) * s;
     r[j] = (m3(m, j, i) + m3(m, i, j)) * s;

@@ -110,8 +110,9 @@ void axis_angle_deg_to_xyz_deg(float angle, const vec3f *axis, vec3d *out);
 /* Heading and pitch, in radians, that turn the forward direction (0, 0, 1)
  * onto the direction of v. The heading lies in (-3pi/2, pi/2] (for vz < 0
  * it is atan(vx/vz) - pi), the pitch in [-pi/2, pi/2], positive toward -Y.
- * The zero vector gives (0, 0). A component that is not a number makes the
- * affected angle not a number. Heading and pitch are kept in double.
+ * The zero vector gives (0, 0). Values that are not numbers pass through: a
+ * NaN vz always gives a NaN heading and a NaN vy a NaN pitch. Heading and
+ * pitch are kept in double.
  * @param[in]  v    direction, read at positions AXIS_X, AXIS_Y, AXIS_Z
  * @param[out] out  out[0] = heading, out[1] = pitch */
 void vec3f_to_heading_pitch(const vec3f *v, double out[2]);

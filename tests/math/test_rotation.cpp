@@ -255,6 +255,7 @@ TEST(HeadingPitch, NaNComponentsGiveNaNAngles) {
       {V(0, NaNf, 0), false, true},  // r = 0 with NaN vy matches no pitch rule
       {V(1, NaNf, 0), false, true},
       {V(NaNf, 0, 1), true, true},
+      {V(NaNf, 0, 0), false, true},  // vz = 0 and vx not below 0: +pi/2
   };
   for (const auto &c : cases) {
     double out[2] = {1.0, 1.0};
