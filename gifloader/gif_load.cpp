@@ -85,11 +85,40 @@ bool is_regular_file(const char *name) {
   return (st.st_mode & S_IFMT) == S_IFREG;
 }
 
-void close_decoder(GifFileType *&gif) {
-  int error = 0;
-  DGifCloseFile(gif, &error);  // frees the decoder even when it reports an error
-  gif = nullptr;
+// giflib reads through this function from the file the loader opened.
+int read_from_file(GifFileType *gif, GifByteType *buffer, int length) {
+  if (length <= 0) return 0;
+  return static_cast<int>(std::fread(buffer, 1, static_cast<size_t>(length), static_cast<std::FILE *>(gif->UserData)));
 }
+
+// The decoder and the file it reads. The loader opens the file itself and
+// hands giflib a read function, rather than letting giflib open it by name:
+// giflib's own open does not check that its stream could be created, and
+// reads through a null stream when the heap is out at that moment.
+struct Decoder {
+  std::FILE *file = nullptr;
+  GifFileType *gif = nullptr;
+
+  bool open(const char *name) {
+    file = std::fopen(name, "rb");
+    if (file == nullptr) return false;
+    int error = 0;
+    gif = DGifOpen(file, read_from_file, &error);
+    return gif != nullptr;
+  }
+
+  void close() {
+    if (gif != nullptr) {
+      int error = 0;
+      DGifCloseFile(gif, &error);  // frees the decoder even when it reports an error
+      gif = nullptr;
+    }
+    if (file != nullptr) {
+      std::fclose(file);
+      file = nullptr;
+    }
+  }
+};
 
 bool skip_image_data(GifFileType *gif) {
   int code_size = 0;
@@ -164,32 +193,31 @@ bool read_records(GifFileType *gif, RowTable &table) {
   }
 }
 
-bool refuse(loader_request *request, GifFileType *&gif, RowTable &table) {
+bool refuse(loader_request *request, Decoder &decoder, RowTable &table) {
   request->result = LOADER_RESULT_REFUSED;
   table.release();
-  if (gif != nullptr) close_decoder(gif);
+  decoder.close();
   return false;
 }
 
 }  // namespace
 
 bool gif_load(loader_request *request) {
-  GifFileType *gif = nullptr;
+  Decoder decoder;
   RowTable table;
 
   if (!name_is_gif(request->file_name) || !is_regular_file(request->file_name)) {
-    return refuse(request, gif, table);
+    return refuse(request, decoder, table);
   }
-  int open_error = 0;
-  gif = DGifOpenFileName(request->file_name, &open_error);
-  if (gif == nullptr) return refuse(request, gif, table);
+  if (!decoder.open(request->file_name)) return refuse(request, decoder, table);
+  GifFileType *const gif = decoder.gif;
 
-  if (!read_records(gif, table)) return refuse(request, gif, table);
+  if (!read_records(gif, table)) return refuse(request, decoder, table);
 
   // The last image's own map, else the screen's. Without either there is no
   // palette to send, so the file is refused before a sink is asked for.
   const ColorMapObject *map = gif->Image.ColorMap != nullptr ? gif->Image.ColorMap : gif->SColorMap;
-  if (map == nullptr || map->Colors == nullptr) return refuse(request, gif, table);
+  if (map == nullptr || map->Colors == nullptr) return refuse(request, decoder, table);
   int palette_size = map->ColorCount;
   if (palette_size > kMaxPaletteEntries) palette_size = kMaxPaletteEntries;
   if (palette_size < 0) palette_size = 0;
@@ -198,7 +226,7 @@ bool gif_load(loader_request *request) {
   const int height = table.height;
 
   image_sink *sink = request->begin_image(request->host_context, IMAGE_TYPE_PALETTE_8);
-  if (sink == nullptr) return refuse(request, gif, table);
+  if (sink == nullptr) return refuse(request, decoder, table);
   void *const ctx = sink->sink_context;
 
   sink->set_dimensions(ctx, width, height);
@@ -224,7 +252,7 @@ bool gif_load(loader_request *request) {
     // The sink exists but the rows cannot be handed over: end the image as
     // failed, so the host does not take a partial image for a whole one.
     table.release();
-    close_decoder(gif);
+    decoder.close();
     sink->finish(ctx, kFinishLineBufferFailed);
     request->result = LOADER_RESULT_REFUSED;
     request->end_image(request->host_context, sink);
@@ -238,7 +266,7 @@ bool gif_load(loader_request *request) {
   }
   std::free(line);
   table.release();
-  close_decoder(gif);
+  decoder.close();
 
   request->result = sink->finish(ctx, IMAGE_FINISH_OK);
   request->end_image(request->host_context, sink);

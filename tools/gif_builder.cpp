@@ -52,6 +52,12 @@ void put_frame(GifFileType *gif, const Frame &f) {
     throw std::runtime_error("frame pixels do not match its size");
   }
   MapHolder local(f.local_map);
+  // giflib's encoder forgets, without freeing it, the previous frame's local
+  // map when a frame has none: free it here.
+  if (local.map == nullptr && gif->Image.ColorMap != nullptr) {
+    GifFreeMapObject(gif->Image.ColorMap);
+    gif->Image.ColorMap = nullptr;
+  }
   check(EGifPutImageDesc(gif, f.left, f.top, f.width, f.height, f.interlace, local.map), gif, "image descriptor");
   // The encoder writes rows in the order it is given them; an interlaced
   // frame takes them in the order of its four passes. A zero-width row still
