@@ -310,55 +310,43 @@ TYPED_TEST(MatrixTwins, IdentityProductTurnsNegativeZeroPositive) {
   EXPECT_RECORD_BITS_EQ(expected3, out3);
 }
 
-// Probes that tell the evaluation orders apart:
-//   (1 + 2^24) - 2^24 is 0 in float when summed in ascending k (the tie
-//   1 + 2^24 rounds to 2^24), 1 in any other order;
-//   x*x + (-x)*x with x = 1 + 2^-12 is 0 when both products are rounded, and
-//   +-2^-24 when a fused multiply-add keeps either of them exact.
-constexpr float XF = 1.0f + 0x1p-12f;
-constexpr double XD = 1.0 + 0x1p-27;
+// Probes that tell the evaluation orders apart, with p the precision of T
+// (24 or 53 bits):
+//   1 + 2^p - 2^p is 0 when summed left to right (the tie 1 + 2^p rounds to
+//   2^p), 1 in any other order;
+//   x*x + (-x)*x with x = 1 + 2^-k (k = 12 or 27) is 0 when both products
+//   are rounded, and nonzero when a fused multiply-add keeps either exact;
+//   x + 2^p*x = 2^p + 2^(p-k) + 1 + 2^-k rounds up to 2^p + 2^(p-k) + 2, so
+//   minus 2^p it leaves 2^(p-k) + 2, and something else in any other order.
+template <typename T>
+struct Probe;
+template <>
+struct Probe<float> {
+  static constexpr float BIG = 0x1p24f, X = 1.0f + 0x1p-12f, SUM = 0x1p12f + 2.0f;
+};
+template <>
+struct Probe<double> {
+  static constexpr double BIG = 0x1p53, X = 1.0 + 0x1p-27, SUM = 0x1p26 + 2.0;
+};
 
-TEST(MatrixProduct, SumsInAscendingOrderWithoutFusedMultiplyAdd) {
-  mat4f a, b, out;
-  mat4f_identity(&a);
-  mat4f_identity(&b);
-  a.m[0] = 1.0f;
-  a.m[1] = 0x1p24f;
-  a.m[2] = -0x1p24f;
-  b.m[0] = 1.0f;
-  b.m[4] = 1.0f;
-  b.m[8] = 1.0f;
-  a.m[4] = XF;  // row 1 times column 1: x*x + (-x)*x
-  a.m[5] = -XF;
-  b.m[1] = XF;
-  b.m[5] = XF;
-  mat4f_mul(&a, &b, &out);
-  EXPECT_BITS_EQ(0.0f, out.m[0]);
-  EXPECT_BITS_EQ(0.0f, out.m[5]);
+TYPED_TEST(MatrixTwins, ProductSumsInAscendingOrderWithoutFusedMultiplyAdd) {
+  using O = Ops<TypeParam>;
+  using P = Probe<TypeParam>;
+  // Row 0 times column 0: 1*1 + BIG*1 + (-BIG)*1. Row 1 times column 1:
+  // x*x + (-x)*x.
+  typename O::M3 a3, b3, o3;
+  O::set3(&a3, 1, P::BIG, -P::BIG, P::X, -P::X, 0, 0, 0, 1);
+  O::set3(&b3, 1, P::X, 0, 1, P::X, 0, 1, 0, 1);
+  O::mul3(&a3, &b3, &o3);
+  EXPECT_BITS_EQ(TypeParam(0), o3.m[0]);
+  EXPECT_BITS_EQ(TypeParam(0), o3.m[4]);
 
-  mat3f a3, b3, o3;
-  mat3f_set(&a3, 1.0f, 0x1p24f, -0x1p24f, XF, -XF, 0, 0, 0, 1);
-  mat3f_set(&b3, 1, XF, 0, 1, XF, 0, 1, 0, 1);
-  mat3f_mul(&a3, &b3, &o3);
-  EXPECT_BITS_EQ(0.0f, o3.m[0]);
-  EXPECT_BITS_EQ(0.0f, o3.m[4]);
-
-  // The same probes one precision up: 2^53 and 1 + 2^-27.
-  mat3d ad, bd, od;
-  mat3d_set(&ad, 1.0, 0x1p53, -0x1p53, XD, -XD, 0, 0, 0, 1);
-  mat3d_set(&bd, 1, XD, 0, 1, XD, 0, 1, 0, 1);
-  mat3d_mul(&ad, &bd, &od);
-  EXPECT_BITS_EQ(0.0, od.m[0]);
-  EXPECT_BITS_EQ(0.0, od.m[4]);
-  mat4d a4d, b4d, o4d;
-  mat4d_identity(&a4d);
-  mat4d_identity(&b4d);
-  a4d.m[4] = XD;
-  a4d.m[5] = -XD;
-  b4d.m[1] = XD;
-  b4d.m[5] = XD;
-  mat4d_mul(&a4d, &b4d, &o4d);
-  EXPECT_BITS_EQ(0.0, o4d.m[5]);
+  typename O::M4 a4, b4, o4;
+  O::set4(&a4, 1, P::BIG, -P::BIG, 0, P::X, -P::X, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1);
+  O::set4(&b4, 1, P::X, 0, 0, 1, P::X, 0, 0, 1, 0, 1, 0, 0, 0, 0, 1);
+  O::mul4(&a4, &b4, &o4);
+  EXPECT_BITS_EQ(TypeParam(0), o4.m[0]);
+  EXPECT_BITS_EQ(TypeParam(0), o4.m[5]);
 }
 
 TYPED_TEST(MatrixTwins, ScaleMultipliesEveryElementInPlace) {
@@ -384,59 +372,30 @@ TYPED_TEST(MatrixTwins, RowVectorTimesMatrix) {
   EXPECT_RECORD_BITS_EQ(e, out.v);
 }
 
-TEST(MatrixVector, RowVectorSumsLeftToRightWithoutFusedMultiplyAdd) {
-  // v = (x, x, 1). Column 0 is the order probe: x + 2^24*x rounds to
-  // 2^24 + 4098, minus 2^24 gives 4098 (4097.0002 in the other order).
-  // Column 1 is the multiply-add probe. Column 2: the sum starts from the
-  // first product, not from +0, so -0 products stay -0.
-  mat3f m;
-  mat3f_set(&m, 1, XF, -0.0f, 0x1p24f, -XF, -0.0f, -0x1p24f, 0, -0.0f);
-  const vec3f v = {{XF, XF, 1.0f}};
-  vec3f out;
-  vec3f_mul_mat3f(&v, &m, &out);
-  EXPECT_BITS_EQ(4098.0f, out.v[0]);
-  EXPECT_BITS_EQ(0.0f, out.v[1]);
-  EXPECT_BITS_EQ(-0.0f, out.v[2]);
+TYPED_TEST(MatrixTwins, RowVectorAndPointSumLeftToRightWithoutFusedMultiplyAdd) {
+  using O = Ops<TypeParam>;
+  using P = Probe<TypeParam>;
+  using T = TypeParam;
+  // v = (x, x, 1). Column 0 is the order probe, column 1 the multiply-add
+  // probe. Column 2: the sum starts from the first product, not from +0, so
+  // -0 products stay -0.
+  const typename O::V3 v = {{P::X, P::X, 1}};
+  const T expected[3] = {P::SUM, 0, -T(0)};
+  typename O::M3 m;
+  O::set3(&m, 1, P::X, -T(0), P::BIG, -P::X, -T(0), -P::BIG, 0, -T(0));
+  typename O::V3 out;
+  O::vec_mul3(&v, &m, &out);
+  EXPECT_RECORD_BITS_EQ(expected, out.v);
 
-  mat3d md;
-  mat3d_set(&md, 1, XD, -0.0, 0x1p53, -XD, -0.0, -0x1p53, 0, -0.0);
-  const vec3d vd = {{XD, XD, 1.0}};
-  vec3d outd;
-  vec3d_mul_mat3d(&vd, &md, &outd);
-  // x + 2^53*x = 2^53 + 2^26 + 1 + 2^-27 -> 2^53 + 2^26 + 2; minus 2^53.
-  EXPECT_BITS_EQ(0x1p26 + 2.0, outd.v[0]);
-  EXPECT_BITS_EQ(0.0, outd.v[1]);
-  EXPECT_BITS_EQ(-0.0, outd.v[2]);
-}
-
-TEST(MatrixTransformPoint, SumsLeftToRightWithoutFusedMultiplyAdd) {
-  // Columns as in the row-vector probe, plus a translation row of zeros
-  // (of either sign) and w = 1.
-  mat4f m;
-  mat4f_set(&m,
-            1, XF, -0.0f, 0,
-            0x1p24f, -XF, -0.0f, 0,
-            -0x1p24f, 0, -0.0f, 0,
-            0, 0, -0.0f, 1);
-  const vec3f p = {{XF, XF, 1.0f}};
-  vec3f out;
-  mat4f_transform_point(&p, &m, &out);
-  EXPECT_BITS_EQ(4098.0f, out.v[0]);
-  EXPECT_BITS_EQ(0.0f, out.v[1]);
-  EXPECT_BITS_EQ(-0.0f, out.v[2]);
-
-  mat4d md;
-  mat4d_set(&md,
-            1, XD, -0.0, 0,
-            0x1p53, -XD, -0.0, 0,
-            -0x1p53, 0, -0.0, 0,
-            0, 0, -0.0, 1);
-  const vec3d pd = {{XD, XD, 1.0}};
-  vec3d outd;
-  mat4d_transform_point(&pd, &md, &outd);
-  EXPECT_BITS_EQ(0x1p26 + 2.0, outd.v[0]);
-  EXPECT_BITS_EQ(0.0, outd.v[1]);
-  EXPECT_BITS_EQ(-0.0, outd.v[2]);
+  // The same columns in a point transform, translation -0 or +0, w = 1.
+  typename O::M4 m4;
+  O::set4(&m4,
+          1, P::X, -T(0), 0,
+          P::BIG, -P::X, -T(0), 0,
+          -P::BIG, 0, -T(0), 0,
+          0, 0, -T(0), 1);
+  O::transform(&v, &m4, &out);
+  EXPECT_RECORD_BITS_EQ(expected, out.v);
 }
 
 TYPED_TEST(MatrixTwins, TransformPointHomogeneousW) {
@@ -533,6 +492,7 @@ TEST(MatrixMulVec4f, ColumnVectorConvention) {
 }
 
 TEST(MatrixMulVec4f, SumsLeftToRightWithoutFusedMultiplyAdd) {
+  const float XF = Probe<float>::X;
   mat4f m;
   mat4f_set(&m,
             1, 0x1p24f, -0x1p24f, 0,        // row 0: order probe
