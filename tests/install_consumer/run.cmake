@@ -8,8 +8,11 @@ foreach(var BUILD_DIR SOURCE_DIR WORK_DIR GENERATOR C_COMPILER CXX_COMPILER)
     message(FATAL_ERROR "run.cmake needs -D${var}=...")
   endif()
 endforeach()
-if(NOT CONFIG)
-  set(CONFIG Release)
+# CONFIG is empty in a single-configuration build without CMAKE_BUILD_TYPE;
+# the install step then must not name one, or it skips the exported target.
+set(config_args "")
+if(CONFIG)
+  set(config_args --config ${CONFIG})
 endif()
 
 set(prefix ${WORK_DIR}/prefix)
@@ -25,7 +28,7 @@ function(run)
   endif()
 endfunction()
 
-run(${CMAKE_COMMAND} --install ${BUILD_DIR} --config ${CONFIG}
+run(${CMAKE_COMMAND} --install ${BUILD_DIR} ${config_args}
     --component kalu7_math --prefix ${prefix})
 
 foreach(f include/kalu7/math/types.h include/kalu7/math/matrix.h
@@ -40,12 +43,12 @@ if(internal)
 endif()
 
 run(${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${consumer_build} -G ${GENERATOR}
-    -DCMAKE_BUILD_TYPE=${CONFIG}
+    "-DCMAKE_BUILD_TYPE=${CONFIG}"
     -DCMAKE_C_COMPILER=${C_COMPILER} -DCMAKE_CXX_COMPILER=${CXX_COMPILER}
     -DCMAKE_PREFIX_PATH=${prefix}
     -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF
     "-DCMAKE_EXE_LINKER_FLAGS=${EXTRA_LINK_FLAGS}")
-run(${CMAKE_COMMAND} --build ${consumer_build} --config ${CONFIG})
+run(${CMAKE_COMMAND} --build ${consumer_build} ${config_args})
 
 find_program(consumer consumer PATHS ${consumer_build} ${consumer_build}/${CONFIG}
              NO_DEFAULT_PATH REQUIRED)
