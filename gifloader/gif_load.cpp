@@ -91,6 +91,13 @@ int read_from_file(GifFileType *gif, GifByteType *buffer, int length) {
   return static_cast<int>(std::fread(buffer, 1, static_cast<size_t>(length), static_cast<std::FILE *>(gif->UserData)));
 }
 
+// giflib asks for a few bytes at a time (a block's length, then the block),
+// so the stream's buffer decides how often the file is read: a large image
+// through stdio's default of one page makes thousands of read calls. A
+// bigger buffer of our own is only a speed-up; without one (the heap is
+// out, or the stream refuses it) the default buffering reads the same bytes.
+constexpr size_t kReadBufferBytes = 64 * 1024;
+
 // The decoder and the file it reads. The loader opens the file itself and
 // hands giflib a read function, rather than letting giflib open it by name:
 // giflib's own open does not check that its stream could be created, and
@@ -98,10 +105,16 @@ int read_from_file(GifFileType *gif, GifByteType *buffer, int length) {
 struct Decoder {
   std::FILE *file = nullptr;
   GifFileType *gif = nullptr;
+  char *read_buffer = nullptr;  // outlives the stream that uses it
 
   bool open(const char *name) {
     file = std::fopen(name, "rb");
     if (file == nullptr) return false;
+    read_buffer = static_cast<char *>(std::malloc(kReadBufferBytes));
+    if (read_buffer != nullptr && std::setvbuf(file, read_buffer, _IOFBF, kReadBufferBytes) != 0) {
+      std::free(read_buffer);
+      read_buffer = nullptr;
+    }
     int error = 0;
     gif = DGifOpen(file, read_from_file, &error);
     return gif != nullptr;
@@ -117,6 +130,8 @@ struct Decoder {
       std::fclose(file);
       file = nullptr;
     }
+    std::free(read_buffer);
+    read_buffer = nullptr;
   }
 };
 
