@@ -146,6 +146,60 @@ class AllocationFailureTest : public LoaderTest {
   }
 };
 
+// One file with every feature the loader walks over: several frames, plain
+// and interlaced, global and local maps (up to 256 entries), a zero-width
+// frame, and every kind of extension (graphic control, comment over several
+// blocks, application, plain text, an unknown code, one before the trailer).
+gifwrite::GifDescription every_feature() {
+  using gifwrite::Frame;
+  gifwrite::GifDescription gif;
+  gif.screen_width = 9;
+  gif.screen_height = 7;
+  gif.global_map = gifwrite::grey_ramp(16);
+  Frame first = gifwrite::pattern_frame(9, 7, 1);
+  gifwrite::Extension plain_text;
+  plain_text.code = 0x01;
+  plain_text.blocks = {std::vector<uint8_t>(12, 2), {'h', 'i'}};
+  gifwrite::Extension unknown;
+  unknown.code = 0x42;
+  unknown.blocks = {{1, 2, 3}, {4}};
+  first.extensions_before = {gifwrite::netscape_loop(0), gifwrite::graphic_control(4, 1),
+                             gifwrite::comment(std::string(300, 'c')), plain_text, unknown};
+  gif.frames.push_back(first);
+  Frame empty = gifwrite::solid_frame(0, 2, 0);
+  empty.extensions_before = {gifwrite::graphic_control(1, -1)};
+  gif.frames.push_back(empty);
+  Frame interlaced = gifwrite::pattern_frame(5, 11, 7);
+  interlaced.interlace = true;
+  interlaced.local_map = gifwrite::grey_ramp(256);
+  interlaced.left = 2;
+  interlaced.top = 1;
+  gif.frames.push_back(interlaced);
+  gif.extensions_before_trailer = {gifwrite::comment("end")};
+  return gif;
+}
+
+TEST_F(AllocationFailureTest, EveryPrefixOfAFileWithEveryFeatureIsRefusedLeavingNothing) {
+  const std::vector<uint8_t> bytes = gifwrite::encode(every_feature());
+  for (size_t n = 0; n < bytes.size(); ++n) {
+    SCOPED_TRACE("first " + std::to_string(n) + " of " + std::to_string(bytes.size()) + " bytes");
+    const std::string file = write("cut.gif", std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<long>(n)));
+    const int fds = open_descriptor_count();
+    CountingHost h;
+    failing_alloc_arm(0);
+    run_load(h, file);
+    failing_alloc_disarm();
+    ASSERT_EQ(h.request.result, 1);
+    ASSERT_EQ(h.stage, 0) << "a sink was asked for";
+    ASSERT_EQ(failing_alloc_live(), 0) << "blocks left allocated";
+    ASSERT_EQ(open_descriptor_count(), fds) << "file left open";
+  }
+  CountingHost whole;
+  run_load(whole, write("whole.gif", bytes));
+  EXPECT_EQ(whole.request.result, 0);
+  EXPECT_EQ(whole.height, 11);
+}
+
 TEST_F(AllocationFailureTest, EveryAllocationOfALoadMayFail) {
   using gifwrite::GifDescription;
   GifDescription plain;
@@ -163,7 +217,8 @@ TEST_F(AllocationFailureTest, EveryAllocationOfALoadMayFail) {
   anim.frames.push_back(second);
   anim.frames.push_back(gifwrite::pattern_frame(0, 2, 1));
 
-  for (const auto &[name, gif] : {std::pair{"plain.gif", plain}, std::pair{"anim.gif", anim}}) {
+  for (const auto &[name, gif] : {std::pair{"plain.gif", plain}, std::pair{"anim.gif", anim},
+                                  std::pair{"every-feature.gif", every_feature()}}) {
     SCOPED_TRACE(name);
     // The one allocation after the sink exists is the line buffer.
     EXPECT_EQ(sweep(write(name, gif)), 1);
