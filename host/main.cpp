@@ -83,6 +83,9 @@ int main(int argc, char **argv) {
   }
   if (files.empty()) files.push_back((dir / kSampleFileName).string());
   if (!png_path.empty() && files.size() != 1) return fail("-o takes exactly one GIF", 2);
+#if !KALU7_HAVE_PNG
+  if (!png_path.empty()) return fail("-o is not available: this build of the host program has no PNG output", 2);
+#endif
 
   kalu7::host::ModuleHandle module;
   if (!module.open(module_path)) return fail(module.error(), 2);
@@ -103,6 +106,7 @@ int main(int argc, char **argv) {
       status = fail(file + ": not loaded (result " + std::to_string(record.result) + ")", 1);
       continue;
     }
+#if KALU7_HAVE_PNG
     if (!png_path.empty()) {
       std::string error;
       if (!kalu7::host::write_palette_png(png_path, record, error)) {
@@ -111,6 +115,7 @@ int main(int argc, char **argv) {
         std::printf("wrote %s\n", png_path.c_str());
       }
     }
+#endif
   }
   std::fflush(stdout);
   return status;
