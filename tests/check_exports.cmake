@@ -8,8 +8,10 @@ if(NOT rc EQUAL 0)
   message(FATAL_ERROR "objdump failed on ${MODULE}")
 endif()
 if(headers MATCHES "PE32\\+|pei-x86-64|The Export Tables")
-  # PE: the names in the export table's name pointer table.
-  string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table.*" table "${headers}")
+  # PE: the names in the export table's name pointer table, one indented
+  # "[ n] name" line each, up to the blank line that ends it (the listings
+  # after it, such as the base relocations, have bracketed lines too).
+  string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table[^\n]*\n([ \t]+\\[[^\n]*\n)*" table "${headers}")
   string(REGEX MATCHALL "\\[ *[0-9]+\\] [A-Za-z_][A-Za-z0-9_@]*" entries "${table}")
   set(names "")
   foreach(e IN LISTS entries)
