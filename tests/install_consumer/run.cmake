@@ -3,6 +3,9 @@
 #
 # Expected -D variables: BUILD_DIR, SOURCE_DIR (of the consumer), WORK_DIR,
 # CONFIG, GENERATOR, C_COMPILER, CXX_COMPILER, EXTRA_LINK_FLAGS (may be empty).
+# A cross build also passes TOOLCHAIN_FILE and EMULATOR (the consumer is
+# built with the same toolchain and run through the emulator); both may be
+# empty.
 foreach(var BUILD_DIR SOURCE_DIR WORK_DIR GENERATOR C_COMPILER CXX_COMPILER)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "run.cmake needs -D${var}=...")
@@ -42,7 +45,12 @@ if(internal)
   message(FATAL_ERROR "an internal header was installed: ${internal}")
 endif()
 
-run(${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${consumer_build} -G ${GENERATOR}
+set(toolchain_args "")
+if(TOOLCHAIN_FILE)
+  set(toolchain_args "-DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN_FILE}")
+endif()
+
+run(${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${consumer_build} -G ${GENERATOR} ${toolchain_args}
     "-DCMAKE_BUILD_TYPE=${CONFIG}"
     -DCMAKE_C_COMPILER=${C_COMPILER} -DCMAKE_CXX_COMPILER=${CXX_COMPILER}
     -DCMAKE_PREFIX_PATH=${prefix}
@@ -50,6 +58,6 @@ run(${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${consumer_build} -G ${GENERATOR}
     "-DCMAKE_EXE_LINKER_FLAGS=${EXTRA_LINK_FLAGS}")
 run(${CMAKE_COMMAND} --build ${consumer_build} ${config_args})
 
-find_program(consumer consumer PATHS ${consumer_build} ${consumer_build}/${CONFIG}
+find_program(consumer NAMES consumer consumer.exe PATHS ${consumer_build} ${consumer_build}/${CONFIG}
              NO_DEFAULT_PATH REQUIRED)
-run(${consumer})
+run(${EMULATOR} ${consumer})
