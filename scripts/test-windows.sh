@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# The Windows stage: cross-builds the module "kalu7_gifload_64.p" as a 64-bit
+# Windows DLL with mingw-w64 (giflib and GoogleTest built for the target by
+# windows-deps.sh), checks that it exports only _mod_descrip and imports only
+# Windows' own DLLs, and runs the whole suite under Wine.
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+start=$SECONDS
+
+kalu7_need ca-certificates cmake make binutils g++ g++-mingw-w64-x86-64 wine wine64
+bash "$KALU7_ROOT/scripts/windows-deps.sh"
+
+# One Wine prefix for the stage, under build/; its server is kept running
+# for the stage so that each test program starts quickly, and stopped at the
+# end.
+export WINEPREFIX=$KALU7_ROOT/build/wineprefix
+export WINEDEBUG=-all
+mkdir -p "$WINEPREFIX"
+wineserver -p 2>/dev/null || true  # fails only when this prefix's server already runs
+trap 'wineserver -k 2>/dev/null || true' EXIT
+"$KALU7_ROOT/cmake/wine-run.sh" cmd /c exit 0 >/dev/null  # sets the prefix up on first use
+
+kalu7_build windows
+
+module=$KALU7_ROOT/build/windows/bin/kalu7_gifload_64.p
+headers=$(x86_64-w64-mingw32-objdump -p "$module")
+exports=$(sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/s/^[[:space:]]*\[ *[0-9]*\] //p' <<<"$headers" | tr '\n' ' ')
+imports=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers" | tr '\n' ' ')
+echo "== windows: $module"
+echo "   exports: $exports"
+echo "   imports: $imports"
+
+kalu7_test windows
+
+# For the record, not a test: where the Windows build's sin, cos, atan, atan2
+# and acos round differently from glibc's, in double precision and in the
+# float-argument use of the geometry library.
+probe=$KALU7_ROOT/build/windows/libm_probe
+mkdir -p "$probe"
+g++ -std=c++17 -O2 -ffp-contract=off "$KALU7_ROOT/cmake/probe/libm_probe.cpp" -o "$probe/probe"
+x86_64-w64-mingw32-g++-posix -std=c++17 -O2 -ffp-contract=off -static \
+  "$KALU7_ROOT/cmake/probe/libm_probe.cpp" -o "$probe/probe.exe"
+"$probe/probe" >"$probe/linux.txt"
+"$KALU7_ROOT/cmake/wine-run.sh" "$probe/probe.exe" | tr -d '\r' >"$probe/windows.txt"
+echo "== windows: C runtime results that differ from glibc's (of the probe's inputs)"
+paste -d'|' "$probe/linux.txt" "$probe/windows.txt" | awk -F'|' '
+  { split($1, a, " "); f = a[1]; n[f]++
+    split($1, l, " d="); split($2, w, " d="); split(l[2], ld, " "); split(w[2], wd, " ")
+    if (ld[1] != wd[1]) dd[f]++
+    nl = split($1, lf, "="); nw = split($2, wf, "="); if (lf[nl] != wf[nw]) fd[f]++ }
+  END { for (f in n) printf "   %-6s %5d inputs: double result differs for %d, float use for %d\n", f, n[f], dd[f], fd[f] }' | sort
+
+echo "== windows: stage took $((SECONDS - start)) s"
