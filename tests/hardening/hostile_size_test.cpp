@@ -213,5 +213,25 @@ TEST_F(HostileSizeTest, ZeroWidthAndZeroHeightAtTheLargestOtherSide) {
   }
 }
 
+// An image without pixels must not swallow the records after it.
+TEST_F(HostileSizeTest, EmptyImagesLeaveTheNextFrameIntact) {
+  for (const auto &[w, h] : {std::pair{0, 1}, std::pair{0, 2}, std::pair{0, 9}, std::pair{0, 300}}) {
+    SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(h));
+    gifwrite::GifDescription gif;
+    gif.screen_width = 4;
+    gif.screen_height = 4;
+    gif.global_map = gifwrite::grey_ramp(4);
+    gif.frames.push_back(gifwrite::solid_frame(w, h, 1));
+    gif.frames.back().interlace = h % 2 == 0;
+    gifwrite::Frame next = gifwrite::solid_frame(2, 2, 3);
+    next.extensions_before = {gifwrite::comment("after the empty image")};
+    gif.frames.push_back(next);
+    const host::LoadRecord r = load(write("then.gif", gif));
+    ASSERT_EQ(r.result, 0);
+    EXPECT_EQ(r.width, 2);
+    EXPECT_EQ(r.rows, (std::vector<std::vector<uint8_t>>{{3, 3}, {3, 3}}));
+  }
+}
+
 }  // namespace
 }  // namespace kalu7::testing
