@@ -3,6 +3,8 @@
 #include "math/fp_check.h"
 #include "math/matrix.h"
 
+#include <utility>
+
 namespace {
 
 // Determinants below these magnitudes are refused by the inverses; both are
@@ -20,7 +22,6 @@ struct Kind<float> {
   using M4 = mat4f;
   static constexpr auto set3 = mat3f_set;
   static constexpr auto scale3 = mat3f_scale;
-  static constexpr auto scale4 = mat4f_scale;
   static constexpr double threshold = INVF_THRESHOLD;
 };
 template <>
@@ -29,7 +30,6 @@ struct Kind<double> {
   using M4 = mat4d;
   static constexpr auto set3 = mat3d_set;
   static constexpr auto scale3 = mat3d_scale;
-  static constexpr auto scale4 = mat4d_scale;
   static constexpr double threshold = INVD_THRESHOLD;
 };
 
@@ -57,37 +57,6 @@ T det3(const M3 *m) {
   return det;
 }
 
-// Fill t with the transposed minor of m for deleted row i and column j:
-// t[k][l] = m[r_l][c_k], with r the other rows and c the other columns in
-// ascending order.
-template <typename T, typename M4, typename M3>
-void transposed_minor(const M4 *m, int i, int j, M3 *t) {
-  int r[3], c[3];
-  for (int k = 0, n = 0; k < 4; ++k)
-    if (k != i) r[n++] = k;
-  for (int k = 0, n = 0; k < 4; ++k)
-    if (k != j) c[n++] = k;
-  Kind<T>::set3(t,
-                e<4>(m, r[0], c[0]), e<4>(m, r[1], c[0]), e<4>(m, r[2], c[0]),
-                e<4>(m, r[0], c[1]), e<4>(m, r[1], c[1]), e<4>(m, r[2], c[1]),
-                e<4>(m, r[0], c[2]), e<4>(m, r[1], c[2]), e<4>(m, r[2], c[2]));
-}
-
-template <typename T, typename M4>
-T det4(const M4 *m) {
-  typename Kind<T>::M3 t;
-  T c[4];
-  for (int j = 0; j < 4; ++j) {
-    transposed_minor<T>(m, 0, j, &t);
-    c[j] = det3<T>(&t);
-  }
-  T det = e<4>(m, 0, 0) * c[0];
-  det = det - e<4>(m, 0, 1) * c[1];
-  det = det + e<4>(m, 0, 2) * c[2];
-  det = det - e<4>(m, 0, 3) * c[3];
-  return det;
-}
-
 // dst[j][i] = (-1)^(i+j) * det2 of the minor of (i, j) in natural layout.
 template <typename T, typename M3>
 void adj3(const M3 *src, M3 *dst) {
@@ -102,16 +71,102 @@ void adj3(const M3 *src, M3 *dst) {
   }
 }
 
+// The 3x3 determinants of the minors of a 4x4 matrix, unsigned: minor (i, j)
+// is the determinant of the transposed minor of row i and column j, exactly
+// as det3 forms it. Expanding det3 on the transposed minor gives
+//   m[r0][c0]*D(r1,r2) - m[r1][c0]*D(r0,r2) + m[r2][c0]*D(r0,r1)
+// with r0 < r1 < r2 the other rows, c0 < c1 < c2 the other columns and
+// D(ra,rb) = m[ra][c1]*m[rb][c2] - m[ra][c2]*m[rb][c1]. Only three column
+// pairs (c1, c2) and six row pairs occur, so the eighteen 2x2 determinants
+// are formed once and shared: the same operations on the same operands in
+// the same order, so the same bits as forming each minor on its own. All
+// indices are constants, so the whole computation is straight-line code.
+template <typename T>
+struct PairDets {
+  // d[p][4*ra + rb] for rows ra < rb and column pair p: (2,3), (1,3), (1,2).
+  T d[3][16];
+};
+
+template <typename T, int P, int A, int B>
+void pair_det(const T *m, PairDets<T> &pd) {
+  constexpr int c1 = P == 0 ? 2 : 1;
+  constexpr int c2 = P == 2 ? 2 : 3;
+  pd.d[P][4 * A + B] = det2<T>(m[4 * A + c1], m[4 * A + c2], m[4 * B + c1], m[4 * B + c2]);
+}
+
+template <typename T, int P>
+void pair_dets_of_columns(const T *m, PairDets<T> &pd) {
+  pair_det<T, P, 0, 1>(m, pd);
+  pair_det<T, P, 0, 2>(m, pd);
+  pair_det<T, P, 0, 3>(m, pd);
+  pair_det<T, P, 1, 2>(m, pd);
+  pair_det<T, P, 1, 3>(m, pd);
+  pair_det<T, P, 2, 3>(m, pd);
+}
+
+template <typename T>
+void pair_dets(const T *m, PairDets<T> &pd) {
+  pair_dets_of_columns<T, 0>(m, pd);
+  pair_dets_of_columns<T, 1>(m, pd);
+  pair_dets_of_columns<T, 2>(m, pd);
+}
+
+template <typename T, int I, int J>
+T minor_det(const T *m, const PairDets<T> &pd) {
+  constexpr int r0 = I == 0 ? 1 : 0;
+  constexpr int r1 = I <= 1 ? 2 : 1;
+  constexpr int r2 = I == 3 ? 2 : 3;
+  constexpr int c0 = J == 0 ? 1 : 0;
+  constexpr int p = J <= 1 ? 0 : J - 1;  // column pair of the other columns
+  T v = m[4 * r0 + c0] * pd.d[p][4 * r1 + r2];
+  v = v - m[4 * r1 + c0] * pd.d[p][4 * r0 + r2];
+  v = v + m[4 * r2 + c0] * pd.d[p][4 * r0 + r1];
+  return v;
+}
+
+// c[4*i + j] = minor (i, j), for every K = 4*i + j in the sequence.
+template <typename T, int... K>
+void minor_dets(const T *m, const PairDets<T> &pd, T *c, std::integer_sequence<int, K...>) {
+  ((c[K] = minor_det<T, K / 4, K % 4>(m, pd)), ...);
+}
+
+template <typename T, int... K>
+void signed_scaled(const T *c, T s, T *dst, std::integer_sequence<int, K...>) {
+  // dst[j][i] = (-1)^(i+j) * minor (i, j) * s, with K = 4*i + j.
+  ((dst[4 * (K % 4) + K / 4] = ((K / 4 + K % 4) % 2 ? -c[K] : c[K]) * s), ...);
+}
+
+template <typename T, int... K>
+void signed_only(const T *c, T *dst, std::integer_sequence<int, K...>) {
+  ((dst[4 * (K % 4) + K / 4] = (K / 4 + K % 4) % 2 ? -c[K] : c[K]), ...);
+}
+
+// Expansion along row 0 with that row's minors.
+template <typename T>
+T det4_from(const T *m, const T *c) {
+  T det = m[0] * c[0];
+  det = det - m[1] * c[1];
+  det = det + m[2] * c[2];
+  det = det - m[3] * c[3];
+  return det;
+}
+
+template <typename T, typename M4>
+T det4(const M4 *m) {
+  PairDets<T> pd;
+  pair_dets(m->m, pd);
+  T c[4];
+  minor_dets(m->m, pd, c, std::make_integer_sequence<int, 4>{});
+  return det4_from<T>(m->m, c);
+}
+
 template <typename T, typename M4>
 void adj4(const M4 *src, M4 *dst) {
-  typename Kind<T>::M3 t;
-  for (int i = 0; i < 4; ++i) {
-    for (int j = 0; j < 4; ++j) {
-      transposed_minor<T>(src, i, j, &t);
-      const T d = det3<T>(&t);
-      dst->m[4 * j + i] = (i + j) % 2 ? -d : d;
-    }
-  }
+  PairDets<T> pd;
+  pair_dets(src->m, pd);
+  T c[16];
+  minor_dets(src->m, pd, c, std::make_integer_sequence<int, 16>{});
+  signed_only(c, dst->m, std::make_integer_sequence<int, 16>{});
 }
 
 template <typename T>
@@ -132,13 +187,18 @@ void invert3(const M3 *src, M3 *dst) {
   Kind<T>::scale3(dst, s);
 }
 
+// The determinant's row-0 minors are among the adjugate's, so all sixteen
+// are formed once, before anything is written.
 template <typename T, typename M4>
 void invert4(const M4 *src, M4 *dst) {
-  const T det = det4<T>(src);
+  PairDets<T> pd;
+  pair_dets(src->m, pd);
+  T c[16];
+  minor_dets(src->m, pd, c, std::make_integer_sequence<int, 16>{});
+  const T det = det4_from<T>(src->m, c);
   if (refused<T>(det)) return;
-  adj4<T>(src, dst);
   const T s = T(1) / det;
-  Kind<T>::scale4(dst, s);
+  signed_scaled(c, s, dst->m, std::make_integer_sequence<int, 16>{});
 }
 
 }  // namespace
