@@ -8,9 +8,12 @@ export WINEPREFIX
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 unset DISPLAY WAYLAND_DISPLAY
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  # Two programs started at once on a fresh prefix must not both set it up.
+# A marker of its own says the prefix is set up: Wine's registry files may
+# reach the disk only when its server exits. Two programs started at once on
+# a fresh prefix must not both set it up.
+if [ ! -f "$WINEPREFIX/.kalu7-ready" ]; then
   mkdir -p "$WINEPREFIX"
-  flock "$WINEPREFIX/.setup-lock" sh -c '[ -f "$WINEPREFIX/system.reg" ] || wineboot --init >/dev/null 2>&1'
+  flock "$WINEPREFIX/.setup-lock" sh -c \
+    '[ -f "$WINEPREFIX/.kalu7-ready" ] || { wineboot --init >/dev/null 2>&1 && touch "$WINEPREFIX/.kalu7-ready"; }'
 fi
 exec wine "$@"

@@ -14,10 +14,15 @@ bash "$KALU7_ROOT/scripts/windows-deps.sh"
 # end.
 export WINEPREFIX=$KALU7_ROOT/build/wineprefix
 export WINEDEBUG=-all
-mkdir -p "$WINEPREFIX"
+# Wine's helper processes (services, device drivers) start with the first
+# program and inherit its standard streams; started here on /dev/null, they
+# cannot keep a later program's output pipe open (a test discovery would then
+# wait for ever).
+"$KALU7_ROOT/cmake/wine-run.sh" cmd /c exit 0 </dev/null >/dev/null 2>&1  # sets the prefix up on first use
+wineserver -w
 wineserver -p 2>/dev/null || true  # fails only when this prefix's server already runs
 trap 'wineserver -k 2>/dev/null || true' EXIT
-"$KALU7_ROOT/cmake/wine-run.sh" cmd /c exit 0 >/dev/null  # sets the prefix up on first use
+"$KALU7_ROOT/cmake/wine-run.sh" cmd /c exit 0 </dev/null >/dev/null 2>&1
 
 kalu7_build windows
 
