@@ -28,13 +28,16 @@ kalu7_need_base() {
   kalu7_need ca-certificates cmake make g++ pkg-config binutils libgif-dev libpng-dev libgtest-dev googletest
 }
 
-# Configures and builds one preset.
+# Configures and builds one preset; further arguments go to the configure
+# step. KALU7_TARGETS, when set, limits the build to those targets.
 kalu7_build() {
   local preset=$1
   shift
   echo "== configure and build: $preset"
   cmake --preset "$preset" -S "$KALU7_ROOT" "$@" >/dev/null
-  cmake --build --preset "$preset" -j "$KALU7_JOBS"
+  local targets=()
+  [ -n "${KALU7_TARGETS:-}" ] && targets=(--target ${KALU7_TARGETS})
+  cmake --build --preset "$preset" -j "$KALU7_JOBS" "${targets[@]}"
 }
 
 # Runs one preset's tests.
