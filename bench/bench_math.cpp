@@ -98,7 +98,8 @@ const Inputs &inputs() {
       r.channels.push_back(uniform(-0.1f, 1.1f));
       r.codes.push_back(static_cast<uint8_t>(i & 0xFF));
     }
-    // Every tie of the 8-bit rounding, where the two conversions differ.
+    // Inputs next to every tie of the 8-bit rounding, where the two
+    // conversions would be the first to part.
     for (int c = 0; c < 255 && c < static_cast<int>(kCount); ++c) r.channels[static_cast<size_t>(c)] = (c + 0.5f) / 255.0f;
     return r;
   }();
@@ -453,8 +454,7 @@ void vec3f_rotate_hpb_glm(benchmark::State &state) {
 }
 
 // packUnorm1x8 clamps and rounds half away from zero; the library rounds
-// p + 0.5 down, so the two part only where p + 0.5 itself rounds (ties are
-// among the inputs).
+// p + 0.5 down, so the two can part only where p + 0.5 itself rounds.
 void channel_to_u8_ours(benchmark::State &state) {
   const Inputs &in = inputs();
   auto &out = scratch<uint32_t>();
