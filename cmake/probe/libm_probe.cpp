@@ -1,8 +1,9 @@
 // Prints the bits of the C runtime's sin, cos, atan, atan2 and acos over a
-// fixed set of inputs, once in double precision and once the way the geometry
-// library uses them for floats (float argument widened to double, result
-// rounded back to float). Built natively and for Windows, the two listings
-// show where the Windows C runtime rounds differently from glibc.
+// fixed set of inputs, in the three ways the geometry library uses them: in
+// double precision (d=), a double result rounded to float (df=), and a float
+// argument widened to double with the result rounded back to float (f=).
+// Built natively and for Windows, the two listings show where the Windows
+// build rounds differently from glibc.
 #include <cinttypes>
 #include <cmath>
 #include <cstdint>
@@ -51,14 +52,16 @@ void one(const char *name, double (*f)(double), double x) {
   const double d = call(f, x);
   const float xf = static_cast<float>(x);
   const float r = static_cast<float>(call(f, static_cast<double>(xf)));
-  std::printf("%s %a d=%016" PRIx64 " f(%a)=%08" PRIx32 "\n", name, x, bits(d), static_cast<double>(xf), bits(r));
+  std::printf("%s %a d=%016" PRIx64 " df=%08" PRIx32 " f=%08" PRIx32 "\n", name, x, bits(d),
+              bits(static_cast<float>(d)), bits(r));
 }
 
 void two(const char *name, double y, double x) {
   const double d = call2(f_atan2, y, x);
   const float yf = static_cast<float>(y), xf = static_cast<float>(x);
   const float r = static_cast<float>(call2(f_atan2, static_cast<double>(yf), static_cast<double>(xf)));
-  std::printf("%s %a %a d=%016" PRIx64 " f=%08" PRIx32 "\n", name, y, x, bits(d), bits(r));
+  std::printf("%s %a %a d=%016" PRIx64 " df=%08" PRIx32 " f=%08" PRIx32 "\n", name, y, x, bits(d),
+              bits(static_cast<float>(d)), bits(r));
 }
 
 }  // namespace
