@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Builds the bench preset, runs the benchmarks with repetitions (medians) and
-# writes docs/benchmarks.md with the plot docs/load-time.svg. Takes a few
+# Builds the bench preset, runs the benchmarks with repetitions (medians; the
+# repetitions of different benchmarks interleaved at random, so that a busy
+# spell of the machine does not land on one side of a comparison) and writes
+# docs/benchmarks.md with the plot docs/load-time.svg. Takes about ten
 # minutes; run it on a machine as quiet as you can get it.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 kalu7_need_base
@@ -11,7 +13,7 @@ kalu7_build bench
 bin="$KALU7_ROOT/build/bench/bench"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-loader_reps=5
+loader_reps=7
 math_reps=10
 
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
@@ -19,11 +21,13 @@ load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 echo "== loader benchmarks ($loader_reps repetitions)"
 "$bin/kalu7_bench_loader" --kalu7_dir="$work/gifs" \
   --benchmark_repetitions=$loader_reps --benchmark_report_aggregates_only=true \
+  --benchmark_enable_random_interleaving=true \
   --benchmark_out="$work/loader.json" --benchmark_out_format=json
 
 echo "== math benchmarks ($math_reps repetitions)"
 "$bin/kalu7_bench_math" --benchmark_min_time=0.2 \
   --benchmark_repetitions=$math_reps --benchmark_report_aggregates_only=true \
+  --benchmark_enable_random_interleaving=true \
   --benchmark_out="$work/math.json" --benchmark_out_format=json
 
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
