@@ -71,63 +71,57 @@ void adj3(const M3 *src, M3 *dst) {
   }
 }
 
-// The 3x3 determinants of the minors of a 4x4 matrix, unsigned: minor (i, j)
-// is the determinant of the transposed minor of row i and column j, exactly
-// as det3 forms it. Expanding det3 on the transposed minor gives
+// The 3x3 determinants of the minors of a 4x4 matrix, unsigned:
+// c[4*i + j] is the determinant of the transposed minor of row i and column
+// j, exactly as det3 forms it. Expanding det3 on the transposed minor gives
 //   m[r0][c0]*D(r1,r2) - m[r1][c0]*D(r0,r2) + m[r2][c0]*D(r0,r1)
 // with r0 < r1 < r2 the other rows, c0 < c1 < c2 the other columns and
 // D(ra,rb) = m[ra][c1]*m[rb][c2] - m[ra][c2]*m[rb][c1]. Only three column
 // pairs (c1, c2) and six row pairs occur, so the eighteen 2x2 determinants
 // are formed once and shared: the same operations on the same operands in
-// the same order, so the same bits as forming each minor on its own. All
-// indices are constants, so the whole computation is straight-line code.
-template <typename T>
-struct PairDets {
-  // d[p][4*ra + rb] for rows ra < rb and column pair p: (2,3), (1,3), (1,2).
-  T d[3][16];
-};
-
-template <typename T, int P, int A, int B>
-void pair_det(const T *m, PairDets<T> &pd) {
-  constexpr int c1 = P == 0 ? 2 : 1;
-  constexpr int c2 = P == 2 ? 2 : 3;
-  pd.d[P][4 * A + B] = det2<T>(m[4 * A + c1], m[4 * A + c2], m[4 * B + c1], m[4 * B + c2]);
-}
-
-template <typename T, int P>
-void pair_dets_of_columns(const T *m, PairDets<T> &pd) {
-  pair_det<T, P, 0, 1>(m, pd);
-  pair_det<T, P, 0, 2>(m, pd);
-  pair_det<T, P, 0, 3>(m, pd);
-  pair_det<T, P, 1, 2>(m, pd);
-  pair_det<T, P, 1, 3>(m, pd);
-  pair_det<T, P, 2, 3>(m, pd);
-}
-
-template <typename T>
-void pair_dets(const T *m, PairDets<T> &pd) {
-  pair_dets_of_columns<T, 0>(m, pd);
-  pair_dets_of_columns<T, 1>(m, pd);
-  pair_dets_of_columns<T, 2>(m, pd);
-}
-
-template <typename T, int I, int J>
-T minor_det(const T *m, const PairDets<T> &pd) {
-  constexpr int r0 = I == 0 ? 1 : 0;
-  constexpr int r1 = I <= 1 ? 2 : 1;
-  constexpr int r2 = I == 3 ? 2 : 3;
-  constexpr int c0 = J == 0 ? 1 : 0;
-  constexpr int p = J <= 1 ? 0 : J - 1;  // column pair of the other columns
-  T v = m[4 * r0 + c0] * pd.d[p][4 * r1 + r2];
-  v = v - m[4 * r1 + c0] * pd.d[p][4 * r0 + r2];
-  v = v + m[4 * r2 + c0] * pd.d[p][4 * r0 + r1];
-  return v;
-}
-
-// c[4*i + j] = minor (i, j), for every K = 4*i + j in the sequence.
-template <typename T, int... K>
-void minor_dets(const T *m, const PairDets<T> &pd, T *c, std::integer_sequence<int, K...>) {
-  ((c[K] = minor_det<T, K / 4, K % 4>(m, pd)), ...);
+// the same order, so the same bits as forming each minor on its own. With
+// Rows = 1 only row 0's minors are formed (what the determinant needs).
+// Everything is written out with constant indices, so it compiles to
+// straight-line code that keeps its values in registers.
+template <typename T, int Rows>
+void minor_dets(const T *m, T *c) {
+  auto at = [m](int r, int k) { return m[4 * r + k]; };
+  auto d = [&](int ra, int rb, int c1, int c2) {
+    return det2<T>(at(ra, c1), at(ra, c2), at(rb, c1), at(rb, c2));
+  };
+  auto minor = [&](int r0, int r1, int r2, int c0, T d12, T d02, T d01) {
+    T v = at(r0, c0) * d12;
+    v = v - at(r1, c0) * d02;
+    v = v + at(r2, c0) * d01;
+    return v;
+  };
+  // Row pairs of rows 1..3 for the column pairs (2,3), (1,3) and (1,2).
+  const T a12 = d(1, 2, 2, 3), a13 = d(1, 3, 2, 3), a23 = d(2, 3, 2, 3);
+  const T b12 = d(1, 2, 1, 3), b13 = d(1, 3, 1, 3), b23 = d(2, 3, 1, 3);
+  const T e12 = d(1, 2, 1, 2), e13 = d(1, 3, 1, 2), e23 = d(2, 3, 1, 2);
+  // Row 0: rows 1, 2, 3 remain. Column 0 leaves c0 = 1 and the pair (2,3);
+  // columns 1, 2, 3 leave c0 = 0 and the pairs (2,3), (1,3), (1,2).
+  c[0] = minor(1, 2, 3, 1, a23, a13, a12);
+  c[1] = minor(1, 2, 3, 0, a23, a13, a12);
+  c[2] = minor(1, 2, 3, 0, b23, b13, b12);
+  c[3] = minor(1, 2, 3, 0, e23, e13, e12);
+  if constexpr (Rows == 4) {
+    const T a01 = d(0, 1, 2, 3), a02 = d(0, 2, 2, 3), a03 = d(0, 3, 2, 3);
+    const T b01 = d(0, 1, 1, 3), b02 = d(0, 2, 1, 3), b03 = d(0, 3, 1, 3);
+    const T e01 = d(0, 1, 1, 2), e02 = d(0, 2, 1, 2), e03 = d(0, 3, 1, 2);
+    c[4] = minor(0, 2, 3, 1, a23, a03, a02);  // row 1: rows 0, 2, 3 remain
+    c[5] = minor(0, 2, 3, 0, a23, a03, a02);
+    c[6] = minor(0, 2, 3, 0, b23, b03, b02);
+    c[7] = minor(0, 2, 3, 0, e23, e03, e02);
+    c[8] = minor(0, 1, 3, 1, a13, a03, a01);  // row 2: rows 0, 1, 3 remain
+    c[9] = minor(0, 1, 3, 0, a13, a03, a01);
+    c[10] = minor(0, 1, 3, 0, b13, b03, b01);
+    c[11] = minor(0, 1, 3, 0, e13, e03, e01);
+    c[12] = minor(0, 1, 2, 1, a12, a02, a01);  // row 3: rows 0, 1, 2 remain
+    c[13] = minor(0, 1, 2, 0, a12, a02, a01);
+    c[14] = minor(0, 1, 2, 0, b12, b02, b01);
+    c[15] = minor(0, 1, 2, 0, e12, e02, e01);
+  }
 }
 
 template <typename T, int... K>
@@ -153,19 +147,15 @@ T det4_from(const T *m, const T *c) {
 
 template <typename T, typename M4>
 T det4(const M4 *m) {
-  PairDets<T> pd;
-  pair_dets(m->m, pd);
   T c[4];
-  minor_dets(m->m, pd, c, std::make_integer_sequence<int, 4>{});
+  minor_dets<T, 1>(m->m, c);
   return det4_from<T>(m->m, c);
 }
 
 template <typename T, typename M4>
 void adj4(const M4 *src, M4 *dst) {
-  PairDets<T> pd;
-  pair_dets(src->m, pd);
   T c[16];
-  minor_dets(src->m, pd, c, std::make_integer_sequence<int, 16>{});
+  minor_dets<T, 4>(src->m, c);
   signed_only(c, dst->m, std::make_integer_sequence<int, 16>{});
 }
 
@@ -191,10 +181,8 @@ void invert3(const M3 *src, M3 *dst) {
 // are formed once, before anything is written.
 template <typename T, typename M4>
 void invert4(const M4 *src, M4 *dst) {
-  PairDets<T> pd;
-  pair_dets(src->m, pd);
   T c[16];
-  minor_dets(src->m, pd, c, std::make_integer_sequence<int, 16>{});
+  minor_dets<T, 4>(src->m, c);
   const T det = det4_from<T>(src->m, c);
   if (refused<T>(det)) return;
   const T s = T(1) / det;
