@@ -50,13 +50,20 @@ CHANGES_NOTE = """What was tuned to reach these targets, without changing what a
   file's stream a 64 KiB buffer; with stdio's default of one page the animation took about 20,600 read
   calls, now about 1,300. `DGifSlurp` (which opens the file itself) keeps the default.
 - `mat4f_invert`, `mat4d_invert` (and the 4x4 determinant and adjugate): the sixteen 3x3 minors are formed
-  from eighteen shared 2x2 determinants in straight-line code, the very operations in the very order the
-  minors were formed in one by one, so every non-NaN result keeps its bits (checked against the earlier
-  code over random, special and bit-pattern inputs); about 3x faster.
+  from eighteen shared 2x2 determinants in one straight-line function, the very operations in the very
+  order the minors were formed in one by one; the inverse reuses the determinant's row-0 minors. About 4x
+  faster.
 - `mat4f_mul`, `mat4d_mul`: the sums of one row are carried side by side, still from +0 over increasing k,
   which lets the compiler use vector instructions.
 - `quatf_mul`: on x86-64 the sixteen products and twelve sums are formed in SSE2 packed single precision,
-  which rounds exactly as the scalar code (kept for other targets)."""
+  which rounds exactly as the scalar code (kept for other targets).
+
+Each change was checked against the previous code, linked side by side, over millions of random, special
+(zeros of both signs, infinities, NaNs, subnormals, extremes) and random-bit-pattern inputs, aliased
+outputs included: every result that is not a NaN has the same bits. Where NaNs meet NaNs, the sign and
+payload of the NaN that comes out can differ; they already differed between the earlier code's own builds
+(`-O0`, `-O2`, `-O3 -march=native`), since the compiler may swap the operands of a product or sum, and
+no test or documented result depends on them."""
 
 
 def load_runs(path):
