@@ -13,6 +13,7 @@ import re
 import sys
 
 DECODERS = ["module", "slurp", "stb"]
+MATH_CALLS_PER_ITERATION = 1024  # kCount in bench_math.cpp
 
 # Targets: the module's time over DGifSlurp's per input kind, and the
 # library's time over GLM's per operation.
@@ -158,6 +159,13 @@ def report(args):
                 parts = line.split()
                 if len(parts) == 3:
                     callgrind[(parts[0], parts[1])] = int(parts[2])
+    math_instr = {}
+    if args.callgrind_math:
+        with open(args.callgrind_math) as f:
+            for line in f:
+                parts = line.split()
+                if len(parts) == 2:
+                    math_instr[parts[0]] = int(parts[1]) / MATH_CALLS_PER_ITERATION
     machine = {}
     if args.machine:
         with open(args.machine) as f:
@@ -263,14 +271,20 @@ def report(args):
       "output values that are bit for bit the same as GLM's on the same inputs, *max ulp* the largest "
       "distance in units in the last place (large values come from results near zero, where an ulp is tiny).")
     w("")
-    w("| operation | GLM | ns/call | GLM ns/call | ratio | target | met | agree | max ulp | why the bits differ |")
-    w("|---|---|---:|---:|---:|---:|---|---:|---:|---|")
+    if math_instr:
+        w("*instr* is instructions per call counted by callgrind in the timed loop (one iteration of 1024 "
+          "calls, loop overhead included); unlike the times it does not move with the machine's load, but "
+          "vector instructions do more per instruction, so it is a complement, not the measure.")
+        w("")
+    w("| operation | GLM | ns/call | GLM ns/call | ratio | target | met | instr | GLM instr | agree | max ulp "
+      "| why the bits differ |")
+    w("|---|---|---:|---:|---:|---:|---|---:|---:|---:|---:|---|")
     plot_ok = True
     for op, glm_name, why in MATH_OPS:
         ours = mruns.get("math/%s/kalu7" % op)
         theirs = mruns.get("math/%s/glm" % op)
         if not ours or not theirs or ours.get("error_occurred") or theirs.get("error_occurred"):
-            w("| `%s` | %s | error | | | | | | | |" % (op, glm_name))
+            w("| `%s` | %s | error | | | | | | | | | |" % (op, glm_name))
             plot_ok = False
             continue
         ns = 1e9 / ours["items_per_second"]
@@ -278,10 +292,12 @@ def report(args):
         ratio = ns / gns
         target = MATH_TARGETS.get(op)
         agree = theirs.get("agree_pct")
-        w("| `%s` | %s | %s | %s | %s | %s | %s | %s%% | %s | %s |" % (
+        oi = math_instr.get("math/%s/kalu7" % op)
+        gi = math_instr.get("math/%s/glm" % op)
+        w("| `%s` | %s | %s | %s | %s | %s | %s | %s | %s | %s%% | %s | %s |" % (
             op, glm_name, fmt(ns), fmt(gns), fmt(ratio, 3), ("≤ %.1f" % target) if target else "",
-            verdict(ratio, target) if target else "", fmt(agree, 4), fmt(theirs.get("max_ulp"), 3),
-            "agree" if agree == 100 else why))
+            verdict(ratio, target) if target else "", "%.1f" % oi if oi else "–", "%.1f" % gi if gi else "–",
+            fmt(agree, 4), fmt(theirs.get("max_ulp"), 3), "agree" if agree == 100 else why))
     w("")
     w(CHANGES_NOTE)
     w("")
@@ -313,6 +329,7 @@ def main():
     ap.add_argument("--loader", required=True)
     ap.add_argument("--math", required=True)
     ap.add_argument("--callgrind")
+    ap.add_argument("--callgrind-math")
     ap.add_argument("--machine")
     ap.add_argument("--out")
     ap.add_argument("--plot-data")

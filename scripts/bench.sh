@@ -49,6 +49,17 @@ for file in single_3000x3000 interlaced_3000x3000 animation_200x640x480; do
   done
 done
 
+# The same for the math pairs: one iteration of one benchmark (1024 calls)
+# per run, counted inside the timed loop only.
+: > "$work/callgrind-math.tsv"
+for name in $("$bin/kalu7_bench_math" --benchmark_list_tests=true); do
+  valgrind --tool=callgrind --callgrind-out-file="$work/cg.out" --toggle-collect='*time_calls*' \
+    "$bin/kalu7_bench_math" --benchmark_filter="^$name\$" --benchmark_min_time=0.000000001 \
+    > /dev/null 2> "$work/cg.log"
+  count=$(sed -n 's/.*Collected : \([0-9]*\).*/\1/p' "$work/cg.log")
+  echo "$name $count" | tee -a "$work/callgrind-math.tsv"
+done
+
 {
   echo "date=$(date -u '+%Y-%m-%d %H:%M UTC')"
   echo "cpu=$(lscpu | sed -n 's/^Model name: *//p' | head -n 1)"
@@ -63,7 +74,7 @@ done
 
 mkdir -p "$KALU7_ROOT/docs"
 python3 "$KALU7_ROOT/bench/report.py" --loader "$work/loader.json" --math "$work/math.json" \
-  --callgrind "$work/callgrind.tsv" --machine "$work/machine.txt" \
+  --callgrind "$work/callgrind.tsv" --callgrind-math "$work/callgrind-math.tsv" --machine "$work/machine.txt" \
   --out "$KALU7_ROOT/docs/benchmarks.md" --plot-data "$work/plot.dat"
 
 gnuplot <<GNUPLOT
