@@ -13,7 +13,7 @@ kalu7_build bench
 bin="$KALU7_ROOT/build/bench/bench"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-loader_reps=7
+loader_reps=11
 math_reps=10
 
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
