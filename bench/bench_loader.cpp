@@ -107,11 +107,16 @@ Frame noise_frame(int width, int height, bool interlace, uint32_t seed) {
   return f;
 }
 
-// The file of an input, drawn on first use and kept for the whole run.
+// The file of an input, drawn on first use and kept for the whole run. A
+// file already in the folder (drawn by an earlier run given the same
+// --kalu7_dir) is used as it is: the inputs never change.
 const std::string &input_file(const Input &in) {
   static std::map<std::string, std::string> files;
   auto found = files.find(in.name());
   if (found != files.end()) return found->second;
+  const std::string path = (g_config.dir / in.file_name()).string();
+  std::error_code ec;
+  if (fs::is_regular_file(path, ec) && fs::file_size(path, ec) > 0) return files.emplace(in.name(), path).first->second;
   GifDescription d;
   d.screen_width = in.width;
   d.screen_height = in.height;
@@ -122,7 +127,6 @@ const std::string &input_file(const Input &in) {
       d.frames.back().extensions_before.push_back(kalu7::gifwrite::graphic_control(4, -1));
     }
   }
-  const std::string path = (g_config.dir / in.file_name()).string();
   kalu7::gifwrite::write_file(path, kalu7::gifwrite::encode(d));
   return files.emplace(in.name(), path).first->second;
 }

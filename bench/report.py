@@ -3,9 +3,9 @@
 the load-time plot, or (--check) verifies that a short run produced every
 benchmark without an error.
 
-  report.py --loader L.json --math M.json [--callgrind C.tsv] [--machine K.txt]
+  report.py --loader L.json... --math M.json... [--callgrind C.tsv] [--callgrind-math D.tsv] [--machine K.txt]
             --out docs/benchmarks.md --plot-data plot.dat
-  report.py --check --loader L.json --math M.json
+  report.py --check --loader L.json... --math M.json...
 """
 import argparse
 import json
@@ -67,13 +67,18 @@ payload of the NaN that comes out can differ; they already differed between the 
 no test or documented result depends on them."""
 
 
-def load_runs(path):
+def load_runs(paths):
     """name -> the run to report: the median aggregate when there are
-    repetitions, else the single run; plus the coefficient of variation."""
-    with open(path) as f:
-        data = json.load(f)
+    repetitions, else the single run; plus the coefficient of variation.
+    Several output files (one per group of benchmarks) are merged."""
+    benchmarks, context = [], {}
+    for path in paths:
+        with open(path) as f:
+            data = json.load(f)
+        context = context or data.get("context", {})
+        benchmarks.extend(data.get("benchmarks", []))
     runs, cv = {}, {}
-    for b in data.get("benchmarks", []):
+    for b in benchmarks:
         name = b.get("run_name", b["name"])
         if b.get("error_occurred"):
             runs[name] = b
@@ -85,7 +90,7 @@ def load_runs(path):
                 cv[name] = b
         elif name not in runs:
             runs[name] = b
-    return data.get("context", {}), runs, cv
+    return context, runs, cv
 
 
 def loader_name(kind, size, decoder):
@@ -326,8 +331,8 @@ def report(args):
 
 def main():
     ap = argparse.ArgumentParser()
-    ap.add_argument("--loader", required=True)
-    ap.add_argument("--math", required=True)
+    ap.add_argument("--loader", required=True, nargs="+")
+    ap.add_argument("--math", required=True, nargs="+")
     ap.add_argument("--callgrind")
     ap.add_argument("--callgrind-math")
     ap.add_argument("--machine")

@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
-# Builds the bench preset, runs the benchmarks with repetitions (medians; the
-# repetitions of different benchmarks interleaved at random, so that a busy
-# spell of the machine does not land on one side of a comparison) and writes
-# docs/benchmarks.md with the plot docs/load-time.svg. Takes about ten
+# Builds the bench preset, runs the benchmarks with repetitions (medians) and
+# writes docs/benchmarks.md with the plot docs/load-time.svg. Takes about ten
 # minutes; run it on a machine as quiet as you can get it.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 kalu7_need_base
@@ -18,17 +16,27 @@ math_reps=10
 
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 
-echo "== loader benchmarks ($loader_reps repetitions)"
-"$bin/kalu7_bench_loader" --kalu7_dir="$work/gifs" \
-  --benchmark_repetitions=$loader_reps --benchmark_report_aggregates_only=true \
-  --benchmark_enable_random_interleaving=true \
-  --benchmark_out="$work/loader.json" --benchmark_out_format=json
+# Each comparison runs as its own group (the decoders of one input, the two
+# sides of one math pair), its repetitions interleaved at random, so that the
+# two sides of a ratio see the same spells of a busy machine.
+loader_groups=$("$bin/kalu7_bench_loader" --kalu7_dir="$work/gifs" --benchmark_list_tests=true |
+  sed -n 's#^\(load/[a-z]*/[0-9x]*\)/.*#\1#p' | uniq)
+for group in $loader_groups; do
+  echo "== $group ($loader_reps repetitions)"
+  "$bin/kalu7_bench_loader" --kalu7_dir="$work/gifs" --benchmark_filter="^$group/" \
+    --benchmark_repetitions=$loader_reps --benchmark_report_aggregates_only=true \
+    --benchmark_enable_random_interleaving=true \
+    --benchmark_out="$work/loader-${group//\//_}.json" --benchmark_out_format=json
+done
 
-echo "== math benchmarks ($math_reps repetitions)"
-"$bin/kalu7_bench_math" --benchmark_min_time=0.2 \
-  --benchmark_repetitions=$math_reps --benchmark_report_aggregates_only=true \
-  --benchmark_enable_random_interleaving=true \
-  --benchmark_out="$work/math.json" --benchmark_out_format=json
+math_groups=$("$bin/kalu7_bench_math" --benchmark_list_tests=true | sed -n 's#^\(math/[a-z0-9_]*\)/.*#\1#p' | uniq)
+for group in $math_groups; do
+  echo "== $group ($math_reps repetitions)"
+  "$bin/kalu7_bench_math" --benchmark_filter="^$group/" --benchmark_min_time=0.2 \
+    --benchmark_repetitions=$math_reps --benchmark_report_aggregates_only=true \
+    --benchmark_enable_random_interleaving=true \
+    --benchmark_out="$work/math-${group//\//_}.json" --benchmark_out_format=json
+done
 
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 
@@ -73,7 +81,7 @@ done
 } > "$work/machine.txt"
 
 mkdir -p "$KALU7_ROOT/docs"
-python3 "$KALU7_ROOT/bench/report.py" --loader "$work/loader.json" --math "$work/math.json" \
+python3 "$KALU7_ROOT/bench/report.py" --loader "$work"/loader-*.json --math "$work"/math-*.json \
   --callgrind "$work/callgrind.tsv" --callgrind-math "$work/callgrind-math.tsv" --machine "$work/machine.txt" \
   --out "$KALU7_ROOT/docs/benchmarks.md" --plot-data "$work/plot.dat"
 
