@@ -20,7 +20,6 @@ template <>
 struct Kind<float> {
   using M3 = mat3f;
   using M4 = mat4f;
-  static constexpr auto set3 = mat3f_set;
   static constexpr auto scale3 = mat3f_scale;
   static constexpr double threshold = INVF_THRESHOLD;
 };
@@ -28,7 +27,6 @@ template <>
 struct Kind<double> {
   using M3 = mat3d;
   using M4 = mat4d;
-  static constexpr auto set3 = mat3d_set;
   static constexpr auto scale3 = mat3d_scale;
   static constexpr double threshold = INVD_THRESHOLD;
 };
