@@ -99,4 +99,8 @@ plot '$work/plot.dat' using 1:2 with linespoints lw 2 pt 7 title 'module (kalu7\
      '' using 1:3 with linespoints lw 2 pt 5 title 'giflib DGifSlurp', \
      '' using 1:4 with linespoints lw 2 pt 9 title 'stb\_image'
 GNUPLOT
-echo "== wrote docs/benchmarks.md and docs/load-time.svg"
+# The raw results stay beside the build, so the report can be rewritten
+# without running everything again.
+mkdir -p "$KALU7_ROOT/build/bench/results"
+cp "$work"/*.json "$work"/*.tsv "$work/machine.txt" "$work/plot.dat" "$KALU7_ROOT/build/bench/results/"
+echo "== wrote docs/benchmarks.md and docs/load-time.svg (raw results in build/bench/results)"
