@@ -69,6 +69,25 @@ TEST(RotateAxisAngleDeg, TurnsRightHandedAboutTheAxis) {
   EXPECT_RECORD_BITS_EQ(V(1.5f, -2.25f, 3.0f), p);
 }
 
+// A half turn takes the cosine of the double nearest pi/2 for its
+// quaternion's w, where C libraries round differently: glibc gives
+// 0x1.1a62633145c07p-54, the Windows build's cos 0x1.1a6p-54. The float
+// results still agree to the bit on both, because that w lies far below the
+// rounding of the Euler angles the rotation goes through. Pinned here so
+// that a platform where they do not agree shows up.
+TEST(RotateAxisAngleDeg, HalfTurnIsTheSameBitsWhereverCosRoundsDifferently) {
+  const vec3f z = V(0, 0, 1);
+  vec3f p = V(1, 0, 0);
+  vec3f_rotate_axis_angle_deg(180, &z, &p);
+  EXPECT_RECORD_BITS_EQ(V(-1, -0x1.777a5cp-24f, 0), p);
+  vec3f q = V(0, 1, 0);
+  vec3f_rotate_axis_angle_deg(180, &z, &q);
+  EXPECT_RECORD_BITS_EQ(V(0x1.777a5cp-24f, -1, 0), q);
+  vec3d out;
+  axis_angle_deg_to_xyz_deg(180, &z, &out);
+  EXPECT_RECORD_BITS_EQ(VD(-0.0, 0.0, -0x1.680000a8129b7p+7), out);
+}
+
 TEST(RotateHpb, BothNamesTurnByHeadingPitchBank) {
   const struct {
     vec3d hpb;
