@@ -197,7 +197,7 @@ def report(args):
     lmax = max((c["real_time"] for c in lcv.values()), default=None)
     mmax = max((c["cpu_time"] for c in mcv.values()), default=None)
     if lmax is not None and mmax is not None:
-        w("Noise: the machine (%s logical cores) was shared with other builds; the largest coefficient of "
+        w("Noise: the machine (%s logical cores) may be busy with other work (see the load average above); the largest coefficient of "
           "variation across repetitions was %.1f%% of wall time among the loads and %.1f%% of CPU time among "
           "the math runs. Ratios within a few per cent of a target are inside that noise; the instruction "
           "counts below do not depend on it." % (machine.get("cores", "?"), 100 * lmax, 100 * mmax))
