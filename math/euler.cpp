@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <utility>
 
 extern "C" {
 const int EULER_INNER_AXIS[4] = {0, 1, 2, 0};
@@ -70,11 +71,7 @@ euler_angles euler_angles_make(float x, float y, float z, int order) {
 void euler_to_quatf(const euler_angles *angles, quatf *q) {
   const euler_order o = decode(code_from_float(angles->v[AXIS_W]));
   float a = angles->v[AXIS_X], b = angles->v[AXIS_Y], c = angles->v[AXIS_Z];
-  if (o.f) {
-    const float t = a;
-    a = c;
-    c = t;
-  }
+  if (o.f) std::swap(a, c);
   if (o.n) b = -b;
   const float ti = a * 0.5f, tj = b * 0.5f, th = c * 0.5f;
   const float ci = cos_f(ti), cj = cos_f(tj), ch = cos_f(th);
@@ -105,11 +102,7 @@ void euler_to_quatf(const euler_angles *angles, quatf *q) {
 void euler_to_mat4f(const euler_angles *angles, mat4f *m) {
   const euler_order o = decode(code_from_float(angles->v[AXIS_W]));
   float a = angles->v[AXIS_X], b = angles->v[AXIS_Y], c = angles->v[AXIS_Z];
-  if (o.f) {
-    const float t = a;
-    a = c;
-    c = t;
-  }
+  if (o.f) std::swap(a, c);
   if (o.n) {
     a = -a;
     b = -b;
@@ -185,11 +178,7 @@ void mat4f_to_euler(const mat4f *m, int order, euler_angles *angles) {
     y = -y;
     z = -z;
   }
-  if (o.f) {
-    const float t = x;
-    x = z;
-    z = t;
-  }
+  if (o.f) std::swap(x, z);
   angles->v[AXIS_X] = x;
   angles->v[AXIS_Y] = y;
   angles->v[AXIS_Z] = z;
